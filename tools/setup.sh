@@ -4,8 +4,14 @@
 set -euo pipefail
 
 packages=(
+  # build
   g++ cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools
+  # the window's fonts: substitutes with the designed text heights
+  fonts-liberation2 fonts-comic-neue
+  # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth x11-utils openbox xdotool xclip dbus-daemon
 )
 
 sudo=""
