@@ -1,7 +1,6 @@
 #include "ui/application.h"
 
 #include <QDBusConnection>
-#include <QDBusVariant>
 #include <QLocale>
 #include <QMessageBox>
 #include <QWidget>
@@ -72,7 +71,7 @@ TApplication::TApplication(const char* ProgramName)
   if (bus.isConnected()) {
     bus.connect(QString(), QString::fromLatin1(kPortalPath), QString::fromLatin1(kPortalSettings),
                 QStringLiteral("SettingChanged"), this,
-                SLOT(PortalSettingChanged(QString, QString, QDBusVariant)));
+                SLOT(PortalSettingChanged()));
   }
 }
 
@@ -96,7 +95,13 @@ void TApplication::Run() {
   if (!MainForm) return;
   bool minimized = false;
   switch (ShowCommand) {
-    case SW_SHOWMAXIMIZED: MainForm->setWindowState(Qt::WindowMaximized); break;
+    case SW_SHOWMAXIMIZED:
+      // A form of fixed size (the main window is one) keeps its size: it is
+      // shown normally rather than in a maximised state it cannot fill.
+      if (MainForm->minimumSize() != MainForm->maximumSize()) {
+        MainForm->setWindowState(Qt::WindowMaximized);
+      }
+      break;
     case SW_SHOWMINNOACTIVE: minimized = true; break;
     default: break;
   }
@@ -173,7 +178,7 @@ bool TApplication::event(QEvent* e) {
   return QApplication::event(e);
 }
 
-void TApplication::PortalSettingChanged(const QString&, const QString&, const QDBusVariant&) {
+void TApplication::PortalSettingChanged() {
   // Whatever setting changed, the formats are read again.
   SettingsChanged();
 }

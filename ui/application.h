@@ -13,8 +13,6 @@
 #include "core/exceptions.h"
 #include "ui/forms.h"
 
-class QDBusVariant;
-
 // The show requests a program may be started with. Linux passes none, so a
 // program starts with SW_SHOWNORMAL; a test may set another.
 enum { SW_SHOWNORMAL = 1, SW_SHOWMAXIMIZED = 3, SW_SHOWMINNOACTIVE = 7 };
@@ -67,8 +65,9 @@ class TApplication : public QApplication {
   bool event(QEvent* e) override;
 
  private slots:
-  void PortalSettingChanged(const QString& Namespace, const QString& Key,
-                            const QDBusVariant& Value);
+  // The desktop portal's SettingChanged(namespace, key, value); which setting
+  // changed does not matter.
+  void PortalSettingChanged();
 
  private:
   void SettingsChanged();

@@ -174,6 +174,47 @@ class WindowTest : public QObject {
     QVERIFY(form->sEdit->text() != QStringLiteral("0.00 et -1.00"));
   }
 
+  void overflowingCoefficient_data() {
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QByteArray>("typed");
+    QTest::newRow("pasted 1e400") << QStringLiteral("1e400") << QByteArray();
+    QTest::newRow("pasted 2e308") << QStringLiteral("2e308") << QByteArray();
+    QTest::newRow("typed 2 and 308 zeros") << QString() << ("2" + QByteArray(308, '0'));
+  }
+
+  void overflowingCoefficient() {
+    QFETCH(QString, pasted);
+    QFETCH(QByteArray, typed);
+    Show();
+    Type("1");  // a = 1: "0.00"
+    QTest::keyClick(form->aEdit, Qt::Key_Tab);
+    QTest::keyClick(form->bEdit, Qt::Key_Tab);
+    TEdit* field = form->cEdit;
+    QString expected;
+    SeenBox box;
+    if (!pasted.isEmpty()) {
+      QApplication::clipboard()->setText(pasted);
+      box = CloseBoxesDuring([field] { QTest::keyClick(field, Qt::Key_Insert, Qt::ShiftModifier); });
+      expected = pasted;
+    } else {
+      Type(typed.left(typed.size() - 1).constData());  // 2e307 fits
+      QCOMPARE(form->sEdit->text(), QStringLiteral("Pas de Solutions r\u00E9elles"));
+      form->sEdit->SetText("marker");  // to see that the overflowing edit writes nothing
+      box = CloseBoxesDuring([] { Type("0"); });
+      expected = QString::fromLatin1(typed);
+    }
+    QCOMPARE(box.count, 1);
+    QCOMPARE(box.text, QStringLiteral("Floating point overflow."));
+    QCOMPARE(field->text(), expected);
+    const double before = pasted.isEmpty() ? 2e307 : 0.0;
+    QCOMPARE(form->EquationState().c, before);
+    QCOMPARE(form->sEdit->text(), pasted.isEmpty() ? QStringLiteral("marker") : QStringLiteral("0.00"));
+    QTRY_COMPARE(QApplication::focusWidget(), field);
+    QCOMPARE(field->cursorPosition(), int(expected.size()));
+    QTest::keyClick(field, Qt::Key_Backspace);  // the next edit is computed normally: c > 0
+    QCOMPARE(form->sEdit->text(), QStringLiteral("Pas de Solutions r\u00E9elles"));
+  }
+
   void keyFilter_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
