@@ -559,6 +559,21 @@ class WindowTest : public QObject {
     if (!shot.isEmpty()) QVERIFY(pixmap.save(shot));
   }
 
+  void followsTheDesktopsTheme() {
+    Show();
+    const QPalette saved = QApplication::palette();
+    QPalette dark = saved;
+    dark.setColor(QPalette::Window, QColor(32, 32, 32));
+    dark.setColor(QPalette::ToolTipBase, QColor(48, 48, 16));
+    dark.setColor(QPalette::Highlight, QColor(0, 96, 160));
+    QApplication::setPalette(dark);
+    QTRY_COMPARE(form->sEdit->palette().color(QPalette::Base), QColor(48, 48, 16));
+    QCOMPARE(form->Label1->palette().color(QPalette::WindowText), QColor(0, 96, 160));
+    QCOMPARE(form->equationLabel->palette().color(QPalette::Window), QColor(32, 32, 32));
+    QApplication::setPalette(saved);
+    QTRY_COMPARE(form->sEdit->palette().color(QPalette::Base), saved.color(QPalette::ToolTipBase));
+  }
+
   // Run once per screen configuration (see CMakeLists.txt).
   void centring() {
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
