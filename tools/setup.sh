@@ -11,7 +11,9 @@ packages=(
   fonts-liberation2 fonts-comic-neue
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils openbox xdotool xclip dbus-daemon
+  xvfb xauth x11-utils openbox xdotool xclip dbus-daemon at-spi2-core
+  # installation and package checks
+  desktop-file-utils appstream dpkg-dev file
 )
 
 sudo=""

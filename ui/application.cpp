@@ -62,6 +62,8 @@ char UserDecimalSeparator() {
 TApplication::TApplication(const char* ProgramName)
     : QApplication(argc, ToolkitArguments(ProgramName)) {
   Application = this;
+  // The desktop matches windows to the program's entry and icon by this name.
+  setDesktopFileName(QStringLiteral(TARVELIN_APP_ID));
   // The run-time library reads the user's separator before the program starts.
   DecimalSeparator = UserDecimalSeparator();
 

@@ -1,4 +1,5 @@
 // The main window, driven through real widgets and key events.
+#include <QAccessible>
 #include <QClipboard>
 #include <QFontInfo>
 #include <QInputMethodEvent>
@@ -15,6 +16,20 @@
 #include "ui/tarvelin.h"
 
 namespace {
+
+// The accessibility events the window sends, as an assistive technology gets them.
+std::vector<std::pair<QAccessible::Event, QString>> accessibilityEvents;
+QObject* accessibilityWatched = nullptr;
+void RecordAccessibilityEvent(QAccessibleEvent* event) {
+  if (event->object() != accessibilityWatched) return;
+  QString text;
+  if (event->type() == QAccessible::TextUpdated) {
+    text = static_cast<QAccessibleTextUpdateEvent*>(event)->textInserted();
+  } else if (event->type() == QAccessible::TextInserted) {
+    text = static_cast<QAccessibleTextInsertEvent*>(event)->textInserted();
+  }
+  accessibilityEvents.emplace_back(event->type(), text);
+}
 
 bool OnX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 
@@ -557,6 +572,44 @@ class WindowTest : public QObject {
     const QPixmap pixmap = form->grab();
     QCOMPARE(pixmap.deviceIndependentSize().toSize(), QSize(408, 335));
     if (!shot.isEmpty()) QVERIFY(pixmap.save(shot));
+  }
+
+  void fieldsAreNamedByTheirLabels() {
+    Show();
+    const std::pair<QWidget*, const char*> fields[] = {{form->aEdit, "Valeur de a :"},
+                                                      {form->bEdit, "Valeur de b :"},
+                                                      {form->cEdit, "Valeur de c :"},
+                                                      {form->sEdit, "Solutions :"}};
+    for (const auto& [field, name] : fields) {
+      QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(field);
+      QVERIFY(accessible);
+      QCOMPARE(accessible->text(QAccessible::Name), QString::fromUtf8(name));
+      QCOMPARE(accessible->role(), QAccessible::EditableText);
+      QCOMPARE(bool(accessible->state().readOnly), field == form->sEdit);
+    }
+    // No caption shows an accelerator.
+    for (TLabel* label : form->findChildren<TLabel*>()) QVERIFY(!label->text().contains('&'));
+
+    // The solutions field tells assistive technology of each new text. Qt
+    // sends these events only while an accessibility bridge is active: on X11
+    // with QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 (the X11 run sets it).
+    if (!QTest::qWaitFor([] { return QAccessible::isActive(); }, 3000)) {
+      QSKIP("no active accessibility bridge on this platform");
+    }
+    accessibilityEvents.clear();
+    accessibilityWatched = form->sEdit;
+    QAccessible::installUpdateHandler(RecordAccessibilityEvent);
+    QTest::keyClick(form->aEdit, '1');
+    QTest::keyClick(form->aEdit, Qt::Key_Tab);
+    QTest::keyClick(form->bEdit, '3');
+    QAccessible::installUpdateHandler(nullptr);
+    accessibilityWatched = nullptr;
+    QStringList announced;
+    for (const auto& [type, text] : accessibilityEvents) {
+      // Inserted into the empty field the first time, then updated.
+      if (type == QAccessible::TextInserted || type == QAccessible::TextUpdated) announced << text;
+    }
+    QCOMPARE(announced, QStringList({QStringLiteral("0.00"), QStringLiteral("0.00 et -3.00")}));
   }
 
   void followsTheDesktopsTheme() {
