@@ -39,7 +39,7 @@ inline SeenBox CloseBoxesDuring(const std::function<void()>& action) {
   timer.start();
   action();
   // A box opened from a queued event shows after the action returns.
-  QTest::qWait(50);
+  QTest::qWait(10);
   timer.stop();
   return seen;
 }

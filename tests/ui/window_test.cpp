@@ -230,6 +230,81 @@ class WindowTest : public QObject {
     QCOMPARE(form->sEdit->text(), QStringLiteral("Pas de Solutions r\u00E9elles"));
   }
 
+  void pastedTextThatIsNotANumber_data() {
+    QTest::addColumn<QString>("pasted");
+    QTest::newRow("tab inside") << QStringLiteral("1\t2");
+    QTest::newRow("leading tab") << QStringLiteral("\t5");
+    QTest::newRow("newline") << QStringLiteral("5\n");
+    QTest::newRow("NUL") << QString(QStringLiteral("5")) + QChar(0) + QStringLiteral("1");
+    QTest::newRow("Unicode minus") << QString::fromUtf8("\xE2\x88\x92" "5");
+    QTest::newRow("fullwidth digit") << QString::fromUtf8("\xEF\xBC\x95");
+    QTest::newRow("Cyrillic") << QString::fromUtf8("\xD0\x96");
+    QTest::newRow("outside the BMP") << QString::fromUtf8("\xF0\x9D\x9F\x93");  // a math digit
+    QTest::newRow("no-break space") << QString::fromUtf8("\xC2\xA0" "5");
+  }
+
+  // Such texts reach a field only by pasting; they leave the coefficient as it
+  // was, and the solutions are computed with it.
+  void pastedTextThatIsNotANumber() {
+    QFETCH(QString, pasted);
+    Show();
+    Type("2");  // a = 2: "0.00"
+    QTest::keyClick(form->aEdit, Qt::Key_Tab);
+    Type("4");  // b = 4: "0.00 et -2.00"
+    QApplication::clipboard()->setText(pasted);
+    form->bEdit->selectAll();
+    QSignalSpy changes(form->bEdit, &TEdit::OnChange);
+    QTest::keyClick(form->bEdit, Qt::Key_Insert, Qt::ShiftModifier);
+    QCOMPARE(changes.count(), 1);
+    QVERIFY(!form->bEdit->text().isEmpty());
+    QCOMPARE(form->EquationState().b, 4.0);
+    QCOMPARE(form->sEdit->text(), QStringLiteral("0.00 et -2.00"));
+  }
+
+  void pastedMegabyteOfDigits() {
+    Show();
+    Type("1");  // a = 1
+    QTest::keyClick(form->aEdit, Qt::Key_Tab);
+    Type("3");  // b = 3
+    const QString before = form->sEdit->text();
+    // Every digit goes through the accumulator, which overflows the extended
+    // range long before a million digits: not a number, so b stays 3.
+    QApplication::clipboard()->setText(QString(1 << 20, QLatin1Char('7')));
+    form->bEdit->selectAll();
+    QTest::keyClick(form->bEdit, Qt::Key_Insert, Qt::ShiftModifier);
+    QCOMPARE(form->bEdit->text().size(), 1 << 20);
+    QCOMPARE(form->EquationState().b, 3.0);
+    QCOMPARE(form->sEdit->text(), before);
+    // A megabyte of zeros after the point is a number: 0.
+    QApplication::clipboard()->setText(QStringLiteral("0.") + QString(1 << 20, QLatin1Char('0')));
+    form->bEdit->selectAll();
+    QTest::keyClick(form->bEdit, Qt::Key_Insert, Qt::ShiftModifier);
+    QCOMPARE(form->EquationState().b, 0.0);
+    QCOMPARE(form->sEdit->text(), QStringLiteral("0.00"));
+  }
+
+  void hundredOverflowsInARow() {
+    Show();
+    Type("1");
+    QTest::keyClick(form->aEdit, Qt::Key_Tab);
+    Type("5");
+    const QString solutions = form->sEdit->text();
+    QApplication::clipboard()->setText(QStringLiteral("2e308"));
+    for (int i = 0; i < 100; ++i) {
+      form->bEdit->selectAll();
+      const SeenBox box = CloseBoxesDuring(
+          [this] { QTest::keyClick(form->bEdit, Qt::Key_Insert, Qt::ShiftModifier); });
+      QCOMPARE(box.count, 1);
+      QTRY_COMPARE(QApplication::focusWidget(), form->bEdit);
+    }
+    QCOMPARE(form->EquationState().b, 5.0);
+    QCOMPARE(form->sEdit->text(), solutions);
+    QVERIFY(!QApplication::activeModalWidget());
+    form->bEdit->selectAll();
+    Type("3");
+    QCOMPARE(form->sEdit->text(), QStringLiteral("0.00 et -3.00"));
+  }
+
   void keyFilter_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
