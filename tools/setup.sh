@@ -11,7 +11,7 @@ packages=(
   fonts-liberation2 fonts-comic-neue
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils openbox xdotool xclip dbus-daemon at-spi2-core
+  xvfb xauth x11-utils openbox xdotool xclip dbus-daemon at-spi2-core libglib2.0-bin bc
   # installation and package checks
   desktop-file-utils appstream dpkg-dev file
 )

@@ -9,6 +9,7 @@
 
 #include "core/number_text.h"
 #include "ui/code_page.h"
+#include "ui/controls.h"
 
 // Floating-point faults. The arithmetic is designed to run with overflow,
 // division by zero and invalid operations trapped, so that no calculation ever
@@ -62,6 +63,11 @@ char UserDecimalSeparator() {
 TApplication::TApplication(const char* ProgramName)
     : QApplication(argc, ToolkitArguments(ProgramName)) {
   Application = this;
+  // The window was designed on a platform whose default font for everything,
+  // message boxes included, was its own: the window's font. Making its
+  // substitute the default also spares loading a second sans-serif font that
+  // nothing shows (0.9 MB of peak memory at start-up).
+  setFont(DesignedFont(QStringLiteral("MS Sans Serif"), 11));
   // The desktop matches windows to the program's entry and icon by this name.
   setDesktopFileName(QStringLiteral(TARVELIN_APP_ID));
   // The run-time library reads the user's separator before the program starts.

@@ -253,6 +253,8 @@ constexpr FontSubstitute kFontSubstitutes[] = {
     {"Comic Sans MS", 11, "Comic Neue", 13, 100},      // line height 15
 };
 
+}  // namespace
+
 QFont DesignedFont(const QString& name, int height) {
   QFont font;
   font.setFamily(name);
@@ -266,8 +268,6 @@ QFont DesignedFont(const QString& name, int height) {
   }
   return font;
 }
-
-}  // namespace
 
 void ApplyDesignedAppearance(QWidget* control) {
   const QPalette system = QApplication::palette(control);

@@ -2,6 +2,7 @@
 // a Windows edit field, a label that sizes itself to its text, a group box.
 #pragma once
 
+#include <QFont>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -83,3 +84,7 @@ class TGroupBox : public QGroupBox {
 // become the current palette's roles, so the window follows the desktop's
 // theme, and each font is replaced by an installed one of the same text height.
 void ApplyDesignedAppearance(QWidget* control);
+
+// The installed font that stands for a designed one (name, character height in
+// pixels): same line height, about the same widths.
+QFont DesignedFont(const QString& name, int height);

@@ -15,7 +15,9 @@ trap cleanup EXIT
 
 # -displayfd lets the server pick a free display and tell us its number.
 exec 3>"$tmp/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
+# -noreset: the server must not reset when its last client (a probe) disconnects
+# just as the window manager connects.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$tmp/xvfb.log" 2>&1 &
 x_pid=$!
 for _ in $(seq 100); do
   [ -s "$tmp/display" ] && break
