@@ -1,6 +1,10 @@
 // The work one keystroke costs in the core: convert the edited field's text,
 // store it, solve, and format two roots. Beside it, the same work written with
 // the C library (strtold, the same extended arithmetic, snprintf "%.2f").
+//
+// The core's figures are those of the build's Extended: the x87 unit's long
+// double, or the software type (TARVELIN_SOFT_EXTENDED=ON, or any machine whose
+// long double is another format). The run's context names which.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -113,4 +117,13 @@ BENCHMARK(CLibraryFormat);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::AddCustomContext("extended_arithmetic",
+                              TARVELIN_EXTENDED_IS_SOFT ? "software (SoftExtended)"
+                                                        : "x87 hardware (long double)");
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/exceptions.h"
+#include "core/extended_math.h"
 #include "core/number_text.h"
 
 namespace {
@@ -11,7 +12,7 @@ std::string Format(double value) { return FloatToStrF(value, ffFixed, 15, 2); }
 
 }  // namespace
 
-double StoreDouble(long double Value) {
+double StoreDouble(Extended Value) {
   const double stored = static_cast<double>(Value);
   if (std::isinf(stored)) throw EOverflow();
   return stored;
@@ -34,8 +35,8 @@ std::string SolveQuadratic(double a, double b, double c, double& discriminant, d
     }
     if (discriminant > 0) {
       // The root of the stored double, kept in extended.
-      x1 = StoreDouble((std::sqrt(static_cast<Extended>(discriminant)) + minusB) / twoA);
-      x2 = StoreDouble((minusB - std::sqrt(static_cast<Extended>(discriminant))) / twoA);
+      x1 = StoreDouble((SquareRoot(static_cast<Extended>(discriminant)) + minusB) / twoA);
+      x2 = StoreDouble((minusB - SquareRoot(static_cast<Extended>(discriminant))) / twoA);
       return Format(x1) + " et " + Format(x2);
     }
     return "Pas de Solutions r\xE9"

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "core/number_text.h"
+
 // Classifies and solves a*x^2 + b*x + c = 0, writes the members that the
 // computation reaches, and returns the solutions text (Windows-1252 bytes).
 //
@@ -26,4 +28,4 @@ class Equation {
 // Rounds an extended intermediate to the double it is stored as. A magnitude
 // that rounds beyond the largest finite double is the overflow fault: nothing is
 // stored and EOverflow is thrown. Underflow gives a subnormal or zero, silently.
-double StoreDouble(long double Value);
+double StoreDouble(Extended Value);

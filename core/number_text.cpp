@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "core/exceptions.h"
+#include "core/extended_math.h"
 #include "core/powers_of_ten.h"
 
 char DecimalSeparator = '.';
@@ -24,6 +25,7 @@ constexpr int kScaleLimit = 5120;
 // number of leading zeros, are read whole, and a longer one leaves digits unread.
 constexpr int kExponentDigitBound = 500;
 
+#if !TARVELIN_EXTENDED_IS_SOFT
 // Saves the caller's floating-point settings and works under the platform's
 // default ones (every fault masked, 64-bit significand, round to nearest, ties
 // to even) until the end of the scope, then puts the caller's back, exception
@@ -88,17 +90,13 @@ class DefaultFloatingPointScope {
   std::fenv_t saved_;
 #endif
 };
+#endif  // the software type touches no floating-point settings at all
 
 bool IsDigit(char ch) { return ch >= '0' && ch <= '9'; }
 
 // The 15-bit biased exponent of an x87 extended value, less its bias: e2 with
 // 2^e2 <= |x| < 2^(e2+1) for every normal value.
-int BinaryExponent(Extended x) {
-  unsigned char bytes[sizeof(Extended)];
-  std::memcpy(bytes, &x, sizeof bytes);
-  const int biased = (bytes[9] & 0x7F) << 8 | bytes[8];
-  return biased - 16383;
-}
+int BinaryExponent(Extended x) { return ExponentField(x) - 16383; }
 
 [[noreturn]] void ThrowInvalid(const std::string& text) {
   throw EConvertError("'" + text + "' is not a valid floating point value");
@@ -128,17 +126,17 @@ DecimalImage ToDecimalImage(Extended x, int precision, int digits) {
 
   // Step 2: bring 18 significant digits in front of the binary point and round to
   // an integer (to nearest, ties to even, as the environment rounds).
-  Extended w = std::rint(ScaleByPowerOfTen(std::fabs(x), 18 - exponent));
+  Extended w = RoundToInteger(ScaleByPowerOfTen(Abs(x), 18 - exponent));
 
   // Step 3: an estimate one too low gives 19 digits; drop one.
-  if (w >= 1e18L) {
+  if (w >= 1e18) {  // exact as a double
     w = w / 10;
     exponent += 1;
   }
 
   // Step 4: the 18 digits, leading zeros included.
   // Written as two halves of nine digits: 32-bit divisions are the cheaper ones.
-  const std::uint64_t n = static_cast<std::uint64_t>(std::rint(w));
+  const std::uint64_t n = ToUnsigned64(RoundToInteger(w));
   char all[18];
   std::uint32_t high = static_cast<std::uint32_t>(n / 1000000000);
   std::uint32_t low = static_cast<std::uint32_t>(n % 1000000000);
@@ -178,7 +176,7 @@ DecimalImage ToDecimalImage(Extended x, int precision, int digits) {
     image.count = count;
   }
   image.exponent = exponent;
-  image.negative = std::signbit(x);
+  image.negative = SignBit(x);
   return image;
 }
 
@@ -190,8 +188,8 @@ Extended ScaleByPowerOfTen(Extended X, int N) {
   // Written this way so that N = INT_MIN cannot overflow.
   const unsigned magnitude = divide ? 0u - static_cast<unsigned>(N) : static_cast<unsigned>(N);
   if (magnitude >= kScaleLimit) {
-    if (divide) return +0.0L;
-    return X == 0 ? X : std::copysign(HUGE_VALL, X);
+    if (divide) return Extended(0);  // +0
+    return X == 0 ? X : ExtendedInfinity(SignBit(X));
   }
   auto apply = [divide](Extended x, Extended factor) { return divide ? x / factor : x * factor; };
   X = apply(X, kSmallPowersOfTen[magnitude % 32]);
@@ -205,7 +203,9 @@ Extended ScaleByPowerOfTen(Extended X, int N) {
 
 Extended StrToFloat(const std::string& S) {
   const char separator = DecimalSeparator;
+#if !TARVELIN_EXTENDED_IS_SOFT
   DefaultFloatingPointScope environment;
+#endif
 
   const char* p = S.c_str();
   const char* const end = p + S.size();
@@ -222,7 +222,7 @@ Extended StrToFloat(const std::string& S) {
 
   // Step 3: the integer digits, each accumulated with two rounded operations.
   const char* const start = p;
-  Extended v = +0.0L;
+  Extended v = Extended(0);  // +0
   while (p < end && IsDigit(*p)) {
     v = v * 10;
     v = v + (*p - '0');
@@ -268,7 +268,7 @@ Extended StrToFloat(const std::string& S) {
   // Step 8: scale. A megabyte of decimals gives a scale far below -5120, which
   // yields zero like any scale beyond the tables; clamp before narrowing to int.
   if (scale < -kScaleLimit) scale = -kScaleLimit;
-  const bool accumulatorOverflowed = std::isinf(v);
+  const bool accumulatorOverflowed = IsInf(v);
   v = ScaleByPowerOfTen(v, static_cast<int>(scale));
 
   // Step 9: the sign comes last, so "-0" and "-." give negative zero.
@@ -276,7 +276,7 @@ Extended StrToFloat(const std::string& S) {
 
   // Step 10: an overflow anywhere above makes the text invalid. Once infinite the
   // accumulator stays infinite, but a large negative scale would hide it as zero.
-  if (accumulatorOverflowed || std::isinf(v)) ThrowInvalid(S);
+  if (accumulatorOverflowed || IsInf(v)) ThrowInvalid(S);
   return v;
 }
 
@@ -284,8 +284,8 @@ std::string FloatToStrF(Extended Value, TFloatFormat Format, int Precision, int 
   if (Format != ffFixed) throw std::invalid_argument("FloatToStrF: only ffFixed is provided");
   const char separator = DecimalSeparator;
 
-  if (std::isnan(Value)) return "NAN";
-  if (std::isinf(Value)) return Value < 0 ? "-INF" : "INF";
+  if (IsNaN(Value)) return "NAN";
+  if (IsInf(Value)) return Value < 0 ? "-INF" : "INF";
 
   // The image holds 18 digits at most; keep the arguments where the steps hold.
   if (Precision < 1) Precision = 1;

@@ -5,14 +5,25 @@
 // down to the last bit of a stored coefficient and the last digit of a root.
 #pragma once
 
+#include <cfloat>
 #include <limits>
 #include <string>
 
+// Where long double is the x87 format (g++ on x86-64) the core computes with it;
+// elsewhere, or when the build asks for it (TARVELIN_SOFT_EXTENDED), with the
+// same format computed in software, which gives the same bits.
+#if TARVELIN_SOFT_EXTENDED || LDBL_MANT_DIG != 64
+#define TARVELIN_EXTENDED_IS_SOFT 1
+#include "core/soft_extended.h"
+using Extended = SoftExtended;
+#else
+#define TARVELIN_EXTENDED_IS_SOFT 0
 static_assert(std::numeric_limits<long double>::digits == 64,
-              "Tarvelin needs long double to be the x87 80-bit extended format "
-              "(64-bit significand), as g++ gives on x86-64");
+              "long double is expected to be the x87 80-bit extended format "
+              "(64-bit significand) here");
 
-using Extended = long double;  // the x87 80-bit format; the build fails elsewhere
+using Extended = long double;  // the x87 80-bit format
+#endif
 
 // The decimal point of both conversions and of the coefficient fields' key
 // filter. Process-wide; '.' until someone sets it. Each conversion reads it once,

@@ -3,6 +3,80 @@
 
 #include "core/powers_of_ten.h"
 
+#if TARVELIN_EXTENDED_IS_SOFT
+// The x87 fields of each value: biased exponent, then the significand with
+// its integer bit.
+
+// 10^i for i = 0 .. 31
+const Extended kSmallPowersOfTen[32] = {
+    SoftExtended::FromBits(0x3fff, 0x8000000000000000),  // 10^0
+    SoftExtended::FromBits(0x4002, 0xa000000000000000),  // 10^1
+    SoftExtended::FromBits(0x4005, 0xc800000000000000),  // 10^2
+    SoftExtended::FromBits(0x4008, 0xfa00000000000000),  // 10^3
+    SoftExtended::FromBits(0x400c, 0x9c40000000000000),  // 10^4
+    SoftExtended::FromBits(0x400f, 0xc350000000000000),  // 10^5
+    SoftExtended::FromBits(0x4012, 0xf424000000000000),  // 10^6
+    SoftExtended::FromBits(0x4016, 0x9896800000000000),  // 10^7
+    SoftExtended::FromBits(0x4019, 0xbebc200000000000),  // 10^8
+    SoftExtended::FromBits(0x401c, 0xee6b280000000000),  // 10^9
+    SoftExtended::FromBits(0x4020, 0x9502f90000000000),  // 10^10
+    SoftExtended::FromBits(0x4023, 0xba43b74000000000),  // 10^11
+    SoftExtended::FromBits(0x4026, 0xe8d4a51000000000),  // 10^12
+    SoftExtended::FromBits(0x402a, 0x9184e72a00000000),  // 10^13
+    SoftExtended::FromBits(0x402d, 0xb5e620f480000000),  // 10^14
+    SoftExtended::FromBits(0x4030, 0xe35fa931a0000000),  // 10^15
+    SoftExtended::FromBits(0x4034, 0x8e1bc9bf04000000),  // 10^16
+    SoftExtended::FromBits(0x4037, 0xb1a2bc2ec5000000),  // 10^17
+    SoftExtended::FromBits(0x403a, 0xde0b6b3a76400000),  // 10^18
+    SoftExtended::FromBits(0x403e, 0x8ac7230489e80000),  // 10^19
+    SoftExtended::FromBits(0x4041, 0xad78ebc5ac620000),  // 10^20
+    SoftExtended::FromBits(0x4044, 0xd8d726b7177a8000),  // 10^21
+    SoftExtended::FromBits(0x4048, 0x878678326eac9000),  // 10^22
+    SoftExtended::FromBits(0x404b, 0xa968163f0a57b400),  // 10^23
+    SoftExtended::FromBits(0x404e, 0xd3c21bcecceda100),  // 10^24
+    SoftExtended::FromBits(0x4052, 0x84595161401484a0),  // 10^25
+    SoftExtended::FromBits(0x4055, 0xa56fa5b99019a5c8),  // 10^26
+    SoftExtended::FromBits(0x4058, 0xcecb8f27f4200f3a),  // 10^27
+    SoftExtended::FromBits(0x405c, 0x813f3978f8940984),  // 10^28
+    SoftExtended::FromBits(0x405f, 0xa18f07d736b90be5),  // 10^29
+    SoftExtended::FromBits(0x4062, 0xc9f2c9cd04674edf),  // 10^30
+    SoftExtended::FromBits(0x4065, 0xfc6f7c4045812296),  // 10^31
+};
+
+// 10^(32*j) for j = 1 .. 15
+const Extended kMediumPowersOfTen[15] = {
+    SoftExtended::FromBits(0x4069, 0x9dc5ada82b70b59e),  // 10^32
+    SoftExtended::FromBits(0x40d3, 0xc2781f49ffcfa6d5),  // 10^64
+    SoftExtended::FromBits(0x413d, 0xefb3ab16c59b14a3),  // 10^96
+    SoftExtended::FromBits(0x41a8, 0x93ba47c980e98ce0),  // 10^128
+    SoftExtended::FromBits(0x4212, 0xb616a12b7fe617aa),  // 10^160
+    SoftExtended::FromBits(0x427c, 0xe070f78d3927556b),  // 10^192
+    SoftExtended::FromBits(0x42e7, 0x8a5296ffe33cc930),  // 10^224
+    SoftExtended::FromBits(0x4351, 0xaa7eebfb9df9de8e),  // 10^256
+    SoftExtended::FromBits(0x43bb, 0xd226fc195c6a2f8c),  // 10^288
+    SoftExtended::FromBits(0x4426, 0x81842f29f2cce376),  // 10^320
+    SoftExtended::FromBits(0x4490, 0x9fa42700db900ad2),  // 10^352
+    SoftExtended::FromBits(0x44fa, 0xc4c5e310aef8aa17),  // 10^384
+    SoftExtended::FromBits(0x4564, 0xf28a9c07e9b09c59),  // 10^416
+    SoftExtended::FromBits(0x45cf, 0x957a4ae1ebf7f3d4),  // 10^448
+    SoftExtended::FromBits(0x4639, 0xb83ed8dc0795a262),  // 10^480
+};
+
+// 10^(512*k) for k = 1 .. 9
+const Extended kLargePowersOfTen[9] = {
+    SoftExtended::FromBits(0x46a3, 0xe319a0aea60e91c7),  // 10^512
+    SoftExtended::FromBits(0x4d48, 0xc976758681750c17),  // 10^1024
+    SoftExtended::FromBits(0x53ed, 0xb2b8353b3993a7e4),  // 10^1536
+    SoftExtended::FromBits(0x5a92, 0x9e8b3b5dc53d5de5),  // 10^2048
+    SoftExtended::FromBits(0x6137, 0x8ca554c020a1f0a6),  // 10^2560
+    SoftExtended::FromBits(0x67db, 0xf9895d25d88b5a8b),  // 10^3072
+    SoftExtended::FromBits(0x6e80, 0xdd5dc8a2bf27f3f8),  // 10^3584
+    SoftExtended::FromBits(0x7525, 0xc46052028a20979b),  // 10^4096
+    SoftExtended::FromBits(0x7bca, 0xae3511626ed559f0),  // 10^4608
+};
+
+#else
+
 // 10^i for i = 0 .. 31
 const Extended kSmallPowersOfTen[32] = {
     0x1.0000000000000000p+0L,  // 10^0
@@ -70,3 +144,5 @@ const Extended kLargePowersOfTen[9] = {
     0x1.88c0a40514412f36p+13606L,  // 10^4096
     0x1.5c6a22c4ddaab3e0p+15307L,  // 10^4608
 };
+
+#endif

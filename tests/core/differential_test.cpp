@@ -188,8 +188,8 @@ class Differential : public ::testing::Test {
   // error. Returns whether they agreed.
   bool SameParse(const std::string& text, char separator) {
     SeparatorScope scope(separator);
-    const std::optional<long double> expected = ReferenceStrToFloat(text, separator);
-    std::optional<long double> actual;
+    const std::optional<ReferenceExtended> expected = ReferenceStrToFloat(text, separator);
+    std::optional<Extended> actual;
     std::string error;
     try {
       actual = StrToFloat(text);
@@ -219,7 +219,7 @@ class Differential : public ::testing::Test {
     SeparatorScope scope(separator);
     double expected = old_value;
     bool expect_overflow = false;
-    if (const std::optional<long double> parsed = ReferenceStrToFloat(text, separator)) {
+    if (const std::optional<ReferenceExtended> parsed = ReferenceStrToFloat(text, separator)) {
       if (const std::optional<double> stored = ReferenceStoreDouble(*parsed)) {
         expected = *stored;
       } else {
@@ -434,12 +434,12 @@ TEST_F(Differential, StoreDoubleOnRoundingBoundaries) {
     exact.significand = significand;
     exact.exponent = binade - 63;
     if (Chance(0.1)) exact.exponent = Uniform(-1200, 1100);
-    const long double value = exact_reference::ToLongDouble(exact);
+    const ReferenceExtended value = exact_reference::ToExtended(exact);
 
     const std::optional<double> expected = ReferenceStoreDouble(value);
     std::optional<double> actual;
     try {
-      actual = StoreDouble(value);
+      actual = StoreDouble(ExtendedOf(value));
     } catch (const EOverflow&) {
     }
     const bool matched = expected.has_value() == actual.has_value() &&
@@ -458,14 +458,14 @@ TEST_F(Differential, StoreDoubleOnRoundingBoundaries) {
 TEST_F(Differential, ScaleByPowerOfTen) {
   for (int i = 0; i < 20000; ++i) {
     // Rounded into the format, so that subnormal values come out right too.
-    const long double x = exact_reference::ToLongDouble(
+    const ReferenceExtended x = exact_reference::ToExtended(
         exact_reference::RoundExact(Chance(0.5), random_() | std::uint64_t{1} << 63, 1,
                                     (Chance(0.7) ? Uniform(-70, 70) : Uniform(-16450, 16383)) - 63,
                                     exact_reference::kExtendedFormat, nullptr));
     const int n = Chance(0.5) ? Uniform(-40, 40) : Uniform(-5200, 5119);
     bool overflow = false;
-    const long double expected = ReferenceScaleByPowerOfTen(x, n, &overflow);
-    const long double actual = ScaleByPowerOfTen(x, n);
+    const ReferenceExtended expected = ReferenceScaleByPowerOfTen(x, n, &overflow);
+    const Extended actual = ScaleByPowerOfTen(ExtendedOf(x), n);
     const bool matched = ExtendedBits(actual) == ExtendedBits(expected);
     if (!matched) {
       ADD_FAILURE() << "seed " << seed_ << ", x " << ExtendedBits(x) << ", n " << n

@@ -106,12 +106,13 @@ TEST(Solve, OverflowingStoreThrowsAndKeepsOldValue) {
 }
 
 TEST(StoreDouble, RoundsOnceAndFaultsOnlyBeyondTheRange) {
-  EXPECT_EQ(StoreDouble(0x1.fffffffffffff7fep+1023L), 0x1.fffffffffffffp+1023);  // below the cut
-  EXPECT_THROW(StoreDouble(0x1.fffffffffffff8p+1023L), EOverflow);  // 2^1024 - 2^970
-  EXPECT_THROW(StoreDouble(-1e400L), EOverflow);
-  EXPECT_EQ(StoreDouble(0x1p-1074L), 0x1p-1074);  // subnormal, no fault
-  EXPECT_EQ(StoreDouble(0x1p-1075L), 0.0);        // a tie rounds to the even zero
-  EXPECT_TRUE(std::signbit(StoreDouble(-1e-400L)));
+  EXPECT_EQ(StoreDouble(ExtendedOf(0x1.fffffffffffff7fep+1023L)),
+            0x1.fffffffffffffp+1023);                                        // below the cut
+  EXPECT_THROW(StoreDouble(ExtendedOf(0x1.fffffffffffff8p+1023L)), EOverflow);  // 2^1024 - 2^970
+  EXPECT_THROW(StoreDouble(ExtendedOf(-0x1.2p+1330L)), EOverflow);              // about -2.6e400
+  EXPECT_EQ(StoreDouble(ExtendedOf(0x1p-1074L)), 0x1p-1074);  // subnormal, no fault
+  EXPECT_EQ(StoreDouble(ExtendedOf(0x1p-1075L)), 0.0);        // a tie rounds to the even zero
+  EXPECT_TRUE(std::signbit(StoreDouble(ExtendedOf(-0x1.2p-1330L))));  // about -4.8e-401
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 // three algorithms against the worked examples of the design.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cfenv>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -19,10 +22,93 @@
 namespace {
 
 using exact_reference::BigUint;
+using exact_reference::Binary;
 
-std::string OptionalBits(const std::optional<long double>& x) {
+std::string OptionalBits(const std::optional<ReferenceExtended>& x) {
   return x ? ExtendedBits(*x) : "invalid";
 }
+
+// A long double literal that holds an extended value exactly, as the reference's
+// type.
+ReferenceExtended Exact(long double x) {
+#if LDBL_MANT_DIG == 64
+  return x;
+#else
+  return ExtendedOf(x);
+#endif
+}
+
+ReferenceExtended NonFinite(exact_reference::Binary::Kind kind, bool negative) {
+  exact_reference::Binary value;
+  value.kind = kind;
+  value.negative = negative;
+  return exact_reference::ToExtended(value);
+}
+
+bool IsInfinite(ReferenceExtended x) {
+  return exact_reference::FromExtended(x).kind == exact_reference::Binary::Kind::kInfinity;
+}
+
+#if LDBL_MANT_DIG == 64
+
+// glibc's strtold rounds correctly to the x87 format: ties to even, gradual
+// underflow, an infinity beyond the range.
+ReferenceExtended LibraryExtended(const std::string& text) {
+  return std::strtold(text.c_str(), nullptr);
+}
+
+#elif LDBL_MANT_DIG == 113
+
+__extension__ typedef unsigned __int128 Bits128;
+
+// The 128-bit value's bits rounded to the x87 format, to nearest even. Both
+// formats have the same sign, exponent field and bias; only the 49 lowest
+// fraction bits go, and a carry moves into the exponent field as it should
+// (subnormal to normal, the largest value to an infinity).
+ReferenceExtended RoundedToExtended(Bits128 bits) {
+  const std::uint16_t top = static_cast<std::uint16_t>(bits >> 112);
+  Bits128 magnitude = bits & ((static_cast<Bits128>(1) << 112) - 1);
+  if ((top & 0x7FFF) == 0x7FFF) {  // an infinity or a NaN: no rounding
+    return SoftExtended::FromBits(top, std::uint64_t{1} << 63 |
+                                           static_cast<std::uint64_t>(magnitude >> 49));
+  }
+  magnitude |= static_cast<Bits128>(top & 0x7FFF) << 112;  // field and fraction as one number
+  const Bits128 rest = magnitude & ((static_cast<Bits128>(1) << 49) - 1);
+  const Bits128 half = static_cast<Bits128>(1) << 48;
+  magnitude >>= 49;
+  if (rest > half || (rest == half && (magnitude & 1) != 0)) ++magnitude;
+  const unsigned field = static_cast<unsigned>(magnitude >> 63);
+  const std::uint16_t sign = top & 0x8000;
+  if (field >= 0x7FFF) return SoftExtended::FromBits(sign | 0x7FFF, std::uint64_t{1} << 63);
+  const std::uint64_t fraction = static_cast<std::uint64_t>(magnitude) & ((std::uint64_t{1} << 63) - 1);
+  return SoftExtended::FromBits(static_cast<std::uint16_t>(sign | field),
+                                (field != 0 ? std::uint64_t{1} << 63 : 0) | fraction);
+}
+
+bool IsExtendedMidpoint(Bits128 bits) {
+  return (bits & ((static_cast<Bits128>(1) << 49) - 1)) == static_cast<Bits128>(1) << 48;
+}
+
+// Where long double is the 128-bit format, strtold rounded down and rounded up
+// brackets the exact value between two neighbouring 128-bit values (one value
+// when it is exact). Every extended value and every midpoint between two of them
+// is a 128-bit value, so no midpoint lies strictly inside the bracket: when one
+// end is a midpoint the exact value lies beyond it, towards the other end, and
+// otherwise both ends round alike.
+ReferenceExtended LibraryExtended(const std::string& text) {
+  const int mode = std::fegetround();
+  std::fesetround(FE_DOWNWARD);
+  const Bits128 low = std::bit_cast<Bits128>(std::strtold(text.c_str(), nullptr));
+  std::fesetround(FE_UPWARD);
+  const Bits128 high = std::bit_cast<Bits128>(std::strtold(text.c_str(), nullptr));
+  std::fesetround(mode);
+  if (low != high && IsExtendedMidpoint(low)) return RoundedToExtended(high);
+  return RoundedToExtended(low);
+}
+
+#else
+#error "no correctly rounded extended conversion to judge the reference by"
+#endif
 std::string OptionalBits(const std::optional<double>& x) {
   return x ? DoubleBits(*x) : "overflow";
 }
@@ -60,10 +146,10 @@ TEST(ExactRounding, AgreesWithCorrectlyRoundedLibraryConversions) {
     BigUint numerator, denominator;
     DecimalFraction(digits, exponent, numerator, denominator);
 
-    const std::optional<long double> extended =
+    const std::optional<ReferenceExtended> extended =
         exact_reference::NearestExtended(false, numerator, denominator);
-    const long double library_extended = std::strtold(text.c_str(), nullptr);
-    if (std::isinf(library_extended)) {
+    const ReferenceExtended library_extended = LibraryExtended(text);
+    if (IsInfinite(library_extended)) {
       EXPECT_FALSE(extended.has_value()) << OptionalBits(extended);
     } else {
       EXPECT_EQ(OptionalBits(extended), ExtendedBits(library_extended));
@@ -100,7 +186,7 @@ TEST(ExactRounding, MidpointsAgreeWithTheLibrary) {
     }
     if (extended) {
       EXPECT_EQ(OptionalBits(exact_reference::NearestExtended(false, numerator, denominator)),
-                ExtendedBits(std::strtold(text.c_str(), nullptr)));
+                ExtendedBits(LibraryExtended(text)));
     } else {
       EXPECT_EQ(OptionalBits(exact_reference::NearestDouble(false, numerator, denominator)),
                 DoubleBits(std::strtod(text.c_str(), nullptr)));
@@ -129,7 +215,7 @@ TEST(ExactRounding, TiesGoToEven) {
 
 TEST(ReferencePowerOfTen, IsTheCorrectlyRoundedPower) {
   for (int n = -4955; n <= 4933; ++n) {
-    const long double expected = std::strtold(("1e" + std::to_string(n)).c_str(), nullptr);
+    const ReferenceExtended expected = LibraryExtended("1e" + std::to_string(n));
     ASSERT_EQ(ExtendedBits(ReferencePowerOfTen(n)), ExtendedBits(expected)) << "n = " << n;
   }
 }
@@ -152,34 +238,34 @@ TEST(ReferencePowerOfTen, PowerTablesAreNearestExtended) {
 struct ParseCase {
   const char* text;
   char separator;
-  std::optional<long double> expected;
+  std::optional<ReferenceExtended> expected;
 };
 
 TEST(ReferenceStrToFloat, WorkedExamples) {
   const ParseCase cases[] = {
-      {"1.5", '.', 1.5L},
-      {"  -2.25  ", '.', -2.25L},
-      {"+3", '.', 3.0L},
-      {"5.", '.', 5.0L},
-      {".5", '.', 0.5L},
-      {".", '.', 0.0L},
-      {"-.", '.', -0.0L},
-      {"-0", '.', -0.0L},
-      {"1e3", '.', 1000.0L},
-      {"1E+3", '.', 1000.0L},
-      {"1e+003", '.', 1000.0L},
-      {"2.5e-2", '.', 0.025L},  // 25 / 10^3, one rounding
-      {"1e", '.', 1.0L},
-      {"1E+", '.', 1.0L},
-      {"1e-", '.', 1.0L},
-      {".e5", '.', 0.0L},
-      {"1e-4999", '.', 0.0L},
-      {"-1e-4999", '.', -0.0L},
-      {"1.000000000000000000000000000000", '.', 1.0L - 0x1p-64L},
-      {"1,5", ',', 1.5L},
-      {"-,", ',', -0.0L},
-      {"0.1", '.', 0.1L},  // 1 / 10, one rounding
-      {"123456789012345678.9", '.', 1234567890123456789.0L / 10},
+      {"1.5", '.', Exact(1.5L)},
+      {"  -2.25  ", '.', Exact(-2.25L)},
+      {"+3", '.', Exact(3.0L)},
+      {"5.", '.', Exact(5.0L)},
+      {".5", '.', Exact(0.5L)},
+      {".", '.', Exact(0.0L)},
+      {"-.", '.', Exact(-0.0L)},
+      {"-0", '.', Exact(-0.0L)},
+      {"1e3", '.', Exact(1000.0L)},
+      {"1E+3", '.', Exact(1000.0L)},
+      {"1e+003", '.', Exact(1000.0L)},
+      {"2.5e-2", '.', Exact(0xc.ccccccccccccccdp-9L)},  // 25 / 10^3, one rounding
+      {"1e", '.', Exact(1.0L)},
+      {"1E+", '.', Exact(1.0L)},
+      {"1e-", '.', Exact(1.0L)},
+      {".e5", '.', Exact(0.0L)},
+      {"1e-4999", '.', Exact(0.0L)},
+      {"-1e-4999", '.', Exact(-0.0L)},
+      {"1.000000000000000000000000000000", '.', Exact(1.0L - 0x1p-64L)},
+      {"1,5", ',', Exact(1.5L)},
+      {"-,", ',', Exact(-0.0L)},
+      {"0.1", '.', Exact(0x1.999999999999999ap-4L)},  // 1 / 10, one rounding
+      {"123456789012345678.9", '.', Exact(0xd.b4da5d31879a773p+53L)},  // 1234567890123456789 / 10
       {"", '.', std::nullopt},
       {"   ", '.', std::nullopt},
       {"+", '.', std::nullopt},
@@ -213,29 +299,28 @@ TEST(ReferenceStrToFloat, RoundsAtEveryStep) {
   // 0.4024198556304662 = 4024198556304662 / 10^16: one rounding to extended,
   // which lands exactly halfway between two doubles; the store then rounds
   // to even, away from the correctly rounded double.
-  const std::optional<long double> halfway = ReferenceStrToFloat("0.4024198556304662", '.');
+  const std::optional<ReferenceExtended> halfway =
+      ReferenceStrToFloat("0.4024198556304662", '.');
   ASSERT_TRUE(halfway.has_value());
-  unsigned char bytes[16] = {};
-  std::memcpy(bytes, &*halfway, 10);
-  std::uint64_t significand;
-  std::memcpy(&significand, bytes, 8);
+  const std::uint64_t significand = exact_reference::FromExtended(*halfway).significand;
   EXPECT_EQ(significand & 0x7FF, 0x400u) << ExtendedBits(*halfway);
   EXPECT_EQ(OptionalBits(ReferenceStoreDouble(*halfway)), DoubleBits(0.40241985563046623));
   EXPECT_NE(DoubleBits(0.40241985563046623), DoubleBits(0.4024198556304662));
 
   // Values several roundings away from exact: close to the true value, not equal.
   for (const char* text : {"1e0500", "1e4932", "12345678901234567890123"}) {
-    const std::optional<long double> v = ReferenceStrToFloat(text, '.');
+    const std::optional<ReferenceExtended> v = ReferenceStrToFloat(text, '.');
     ASSERT_TRUE(v.has_value()) << text;
-    EXPECT_LT(std::fabs(*v / std::strtold(text, nullptr) - 1), 0x1p-61L) << text;
+    const ReferenceExtended relative_error = *v / LibraryExtended(text) - ReferenceExtended(1);
+    EXPECT_TRUE(Abs(relative_error) < Exact(0x1p-61L)) << text << ": " << ExtendedBits(*v);
   }
 }
 
 TEST(ReferenceStrToFloat, LongTextsAtTheEdgesOfTheRange) {
   // A fraction of 5200 digits scales by 10^-5201 or less: +0 whatever the digits.
   const std::string tiny = "0." + std::string(5199, '0') + "1";
-  EXPECT_EQ(OptionalBits(ReferenceStrToFloat(tiny, '.')), ExtendedBits(0.0L));
-  EXPECT_EQ(OptionalBits(ReferenceStrToFloat("-" + tiny, '.')), ExtendedBits(-0.0L));
+  EXPECT_EQ(OptionalBits(ReferenceStrToFloat(tiny, '.')), ExtendedBits(Exact(0.0L)));
+  EXPECT_EQ(OptionalBits(ReferenceStrToFloat("-" + tiny, '.')), ExtendedBits(Exact(-0.0L)));
   // 4933 nines overflow while the digits accumulate, before any scaling.
   EXPECT_FALSE(ReferenceStrToFloat(std::string(4933, '9'), '.').has_value());
   EXPECT_TRUE(ReferenceStrToFloat(std::string(4932, '9'), '.').has_value());
@@ -257,16 +342,15 @@ TEST(ReferenceStoreDouble, RoundsOnceMoreAndReportsOverflow) {
       {"4.9e-324", std::numeric_limits<double>::denorm_min()},
   };
   for (const Case& c : cases) {
-    const std::optional<long double> parsed = ReferenceStrToFloat(c.text, '.');
+    const std::optional<ReferenceExtended> parsed = ReferenceStrToFloat(c.text, '.');
     ASSERT_TRUE(parsed.has_value()) << c.text;
     EXPECT_EQ(OptionalBits(ReferenceStoreDouble(*parsed)), OptionalBits(c.expected)) << c.text;
   }
   // The overflow threshold 2^1024 - 2^970 itself, and the extended just below it.
-  const long double threshold = 0x1.fffffffffffff8p1023L;
-  EXPECT_FALSE(ReferenceStoreDouble(threshold).has_value());
-  EXPECT_EQ(OptionalBits(ReferenceStoreDouble(std::nextafter(threshold, 0.0L))),
+  EXPECT_FALSE(ReferenceStoreDouble(Exact(0x1.fffffffffffff8p1023L)).has_value());
+  EXPECT_EQ(OptionalBits(ReferenceStoreDouble(Exact(0x1.fffffffffffff7fep1023L))),
             DoubleBits(std::numeric_limits<double>::max()));
-  EXPECT_FALSE(ReferenceStoreDouble(std::numeric_limits<long double>::infinity()).has_value());
+  EXPECT_FALSE(ReferenceStoreDouble(NonFinite(Binary::Kind::kInfinity, false)).has_value());
 }
 
 TEST(ReferenceFloatToStrF, WorkedExamples) {
@@ -308,9 +392,9 @@ TEST(ReferenceFloatToStrF, WorkedExamples) {
   EXPECT_EQ(ReferenceFloatToStrF(0.0, ','), "0,00");
   EXPECT_EQ(ReferenceFloatToStrF(-0.125, ','), "-0,13");
   EXPECT_EQ(ReferenceFloatToStrF(1.5e20, ','), "1,5E20");
-  EXPECT_EQ(ReferenceFloatToStrF(std::numeric_limits<long double>::infinity(), '.'), "INF");
-  EXPECT_EQ(ReferenceFloatToStrF(-std::numeric_limits<long double>::infinity(), '.'), "-INF");
-  EXPECT_EQ(ReferenceFloatToStrF(-std::numeric_limits<long double>::quiet_NaN(), '.'), "NAN");
+  EXPECT_EQ(ReferenceFloatToStrF(NonFinite(Binary::Kind::kInfinity, false), '.'), "INF");
+  EXPECT_EQ(ReferenceFloatToStrF(NonFinite(Binary::Kind::kInfinity, true), '.'), "-INF");
+  EXPECT_EQ(ReferenceFloatToStrF(NonFinite(Binary::Kind::kNaN, true), '.'), "NAN");
 }
 
 TEST(ReferenceSolve, WorkedExamples) {

@@ -309,12 +309,17 @@ bool Normalize(std::uint64_t& significand, int& exponent, int bits, int min_quan
 
 }  // namespace
 
-Binary FromLongDouble(long double value) {
+Binary FromExtended(ReferenceExtended value) {
+#if LDBL_MANT_DIG == 64
   unsigned char bytes[sizeof(long double)] = {};
   std::memcpy(bytes, &value, 10);
   std::uint64_t significand;
   std::memcpy(&significand, bytes, 8);
   const unsigned top = static_cast<unsigned>(bytes[9]) << 8 | bytes[8];
+#else
+  const std::uint64_t significand = value.Significand();
+  const unsigned top = value.SignExponent();
+#endif
   const int field = static_cast<int>(top & 0x7FFF);
   Binary result;
   result.negative = (top >> 15) != 0;
@@ -350,7 +355,7 @@ Binary FromDouble(double value) {
   return result;
 }
 
-long double ToLongDouble(const Binary& value) {
+ReferenceExtended ToExtended(const Binary& value) {
   unsigned top = value.negative ? 0x8000u : 0u;
   std::uint64_t significand = 0;
   if (value.kind == Binary::Kind::kInfinity) {
@@ -371,6 +376,7 @@ long double ToLongDouble(const Binary& value) {
       top |= static_cast<unsigned>(field);
     }  // else subnormal: field 0, exponent == kExtendedMinQuantum
   }
+#if LDBL_MANT_DIG == 64
   unsigned char bytes[sizeof(long double)] = {};
   std::memcpy(bytes, &significand, 8);
   bytes[8] = static_cast<unsigned char>(top & 0xFF);
@@ -378,6 +384,9 @@ long double ToLongDouble(const Binary& value) {
   long double result;
   std::memcpy(&result, bytes, sizeof result);
   return result;
+#else
+  return SoftExtended::FromBits(static_cast<std::uint16_t>(top), significand);
+#endif
 }
 
 double ToDouble(const Binary& value) {
@@ -405,13 +414,13 @@ double ToDouble(const Binary& value) {
   return result;
 }
 
-std::optional<long double> NearestExtended(bool negative, const BigUint& numerator,
+std::optional<ReferenceExtended> NearestExtended(bool negative, const BigUint& numerator,
                                            const BigUint& denominator) {
   bool overflow = false;
   const Binary rounded =
       RoundExact(negative, numerator, denominator, 0, kExtendedFormat, &overflow);
   if (overflow) return std::nullopt;
-  return ToLongDouble(rounded);
+  return ToExtended(rounded);
 }
 
 std::optional<double> NearestDouble(bool negative, const BigUint& numerator,
@@ -652,18 +661,18 @@ DecimalImage ImageOf(const Binary& x) {
 using exact_reference::Binary;
 using exact_reference::ExtendedUnit;
 
-long double ReferencePowerOfTen(int n) {
-  return exact_reference::ToLongDouble(exact_reference::NearestPowerOfTen(n, nullptr));
+ReferenceExtended ReferencePowerOfTen(int n) {
+  return exact_reference::ToExtended(exact_reference::NearestPowerOfTen(n, nullptr));
 }
 
-long double ReferenceScaleByPowerOfTen(long double x, int n, bool* overflow) {
+ReferenceExtended ReferenceScaleByPowerOfTen(ReferenceExtended x, int n, bool* overflow) {
   ExtendedUnit unit;
-  const Binary result = exact_reference::Scale(unit, exact_reference::FromLongDouble(x), n);
+  const Binary result = exact_reference::Scale(unit, exact_reference::FromExtended(x), n);
   if (overflow != nullptr) *overflow = unit.overflowed;
-  return exact_reference::ToLongDouble(result);
+  return exact_reference::ToExtended(result);
 }
 
-std::optional<long double> ReferenceStrToFloat(const std::string& text, char separator) {
+std::optional<ReferenceExtended> ReferenceStrToFloat(const std::string& text, char separator) {
   using exact_reference::IsDigit;
   const std::size_t length = text.size();
   std::size_t i = 0;
@@ -712,11 +721,12 @@ std::optional<long double> ReferenceStrToFloat(const std::string& text, char sep
   v = exact_reference::Scale(unit, v, scale);
   if (minus) v = ExtendedUnit::Negate(v);
   if (unit.overflowed) return std::nullopt;
-  return exact_reference::ToLongDouble(v);
+  return exact_reference::ToExtended(v);
 }
 
-std::string ReferenceFloatToStrF(long double x, char separator) {
-  const Binary value = exact_reference::FromLongDouble(x);
+namespace {
+
+std::string FormatBinary(const Binary& value, char separator) {
   if (value.kind == Binary::Kind::kNaN) return "NAN";
   if (value.kind == Binary::Kind::kInfinity) return value.negative ? "-INF" : "INF";
   const exact_reference::DecimalImage image = exact_reference::ImageOf(value);
@@ -742,6 +752,16 @@ std::string ReferenceFloatToStrF(long double x, char separator) {
   return text;
 }
 
+}  // namespace
+
+std::string ReferenceFloatToStrF(ReferenceExtended x, char separator) {
+  return FormatBinary(exact_reference::FromExtended(x), separator);
+}
+
+std::string ReferenceFloatToStrF(double x, char separator) {
+  return FormatBinary(exact_reference::FromDouble(x), separator);
+}
+
 namespace {
 
 std::optional<double> StoreBinary(const Binary& value) {
@@ -756,8 +776,8 @@ std::optional<double> StoreBinary(const Binary& value) {
 
 }  // namespace
 
-std::optional<double> ReferenceStoreDouble(long double value) {
-  return StoreBinary(exact_reference::FromLongDouble(value));
+std::optional<double> ReferenceStoreDouble(ReferenceExtended value) {
+  return StoreBinary(exact_reference::FromExtended(value));
 }
 
 // The texts are Windows-1252 bytes: \351 is the accented e.

@@ -11,10 +11,21 @@
 // on first use.
 #pragma once
 
+#include <cfloat>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+// What carries an extended value in and out of the reference: long double where
+// it is the x87 format, elsewhere the core's software type, used only as the
+// two fields of the x87 image (the reference never computes with it).
+#if LDBL_MANT_DIG == 64
+using ReferenceExtended = long double;
+#else
+#include "core/soft_extended.h"
+using ReferenceExtended = SoftExtended;
+#endif
 
 namespace exact_reference {
 
@@ -91,16 +102,16 @@ Binary RoundExact(bool negative, const BigUint& numerator, const BigUint& denomi
                   const BinaryFormat& format, bool* overflow);
 
 // Exact conversions between Binary and the machine's types, through their bits.
-// ToLongDouble and ToDouble throw std::logic_error for a value the type cannot
+// ToExtended and ToDouble throw std::logic_error for a value the type cannot
 // hold exactly.
-Binary FromLongDouble(long double value);
+Binary FromExtended(ReferenceExtended value);
 Binary FromDouble(double value);
-long double ToLongDouble(const Binary& value);
+ReferenceExtended ToExtended(const Binary& value);
 double ToDouble(const Binary& value);
 
 // The extended value or double nearest to the exact fraction; nullopt when it
 // overflows.
-std::optional<long double> NearestExtended(bool negative, const BigUint& numerator,
+std::optional<ReferenceExtended> NearestExtended(bool negative, const BigUint& numerator,
                                            const BigUint& denominator);
 std::optional<double> NearestDouble(bool negative, const BigUint& numerator,
                                     const BigUint& denominator);
@@ -113,25 +124,26 @@ std::string ExactDecimalText(const BigUint& significand, int exp2);
 
 // The extended value nearest the exact 10^n, ties to even (an infinity beyond
 // the extended range).
-long double ReferencePowerOfTen(int n);
+ReferenceExtended ReferencePowerOfTen(int n);
 
 // x * 10^n through the tables of powers of ten, each multiplication or division
 // rounded on its own. n must be below 5120; n <= -5120 gives +0. *overflow, when
 // given, is set if a step overflowed (the result is then an infinity).
-long double ReferenceScaleByPowerOfTen(long double x, int n, bool* overflow = nullptr);
+ReferenceExtended ReferenceScaleByPowerOfTen(ReferenceExtended x, int n, bool* overflow = nullptr);
 
 // The value a coefficient field's text converts to, or nullopt for a text that
 // is not a number (including one whose value overflows the extended range).
-std::optional<long double> ReferenceStrToFloat(const std::string& text, char separator);
+std::optional<ReferenceExtended> ReferenceStrToFloat(const std::string& text, char separator);
 
 // The text of a root: fixed notation with two decimals, at most 15 significant
 // digits, exponent form from 10^15 up.
-std::string ReferenceFloatToStrF(long double x, char separator);
+std::string ReferenceFloatToStrF(ReferenceExtended x, char separator);
+std::string ReferenceFloatToStrF(double x, char separator);  // the double widened exactly
 
 // Storing an extended value into a double: nearest, ties to even; nullopt when
 // the rounded magnitude exceeds the largest finite double (or for an infinity or
 // a NaN).
-std::optional<double> ReferenceStoreDouble(long double value);
+std::optional<double> ReferenceStoreDouble(ReferenceExtended value);
 
 // The solver: writes the members its computation reaches and returns the
 // solutions text (Windows-1252 bytes). When a store overflows, returns nullopt;
