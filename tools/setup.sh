@@ -14,6 +14,8 @@ packages=(
   xvfb xauth x11-utils openbox xdotool xclip dbus-daemon at-spi2-core libglib2.0-bin bc
   # installation and package checks
   desktop-file-utils appstream dpkg-dev file
+  # fuzzing (libFuzzer) and clang's sanitizer runtimes
+  clang-14 libclang-rt-14-dev
   # the core built for aarch64 and run under qemu
   g++-aarch64-linux-gnu libc6-dev-arm64-cross qemu-user googletest
 )
