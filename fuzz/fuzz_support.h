@@ -8,27 +8,13 @@
 #include <string>
 
 #include "core/number_text.h"
+#include "tests/core/test_support.h"
 
 namespace fuzz_support {
 
-// A text as C would write it, shortened in the middle when it is very long.
-inline std::string Printable(const std::string& text) {
-  std::string shown;
-  for (unsigned char ch : text) {
-    if (ch >= 32 && ch < 127 && ch != '"' && ch != '\\') {
-      shown += static_cast<char>(ch);
-    } else {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\x%02X", ch);
-      shown += escape;
-    }
-  }
-  if (shown.size() > 200) {
-    shown = shown.substr(0, 90) + "...(" + std::to_string(text.size()) + " bytes)..." +
-            shown.substr(shown.size() - 90);
-  }
-  return "\"" + shown + "\"";
-}
+// The tests' helpers serve here too.
+using ::DoubleBits;
+using ::Printable;
 
 // The 80 bits of an extended value: sign and exponent, significand.
 struct ExtendedImage {
@@ -56,13 +42,6 @@ inline ExtendedImage ImageOf(long double x) {
 inline ExtendedImage ImageOf(const SoftExtended& x) { return {x.SignExponent(), x.Significand()}; }
 #endif
 
-inline std::string DoubleBits(double x) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &x, 8);
-  char text[48];
-  std::snprintf(text, sizeof text, "%016llx (%.17g)", static_cast<unsigned long long>(bits), x);
-  return text;
-}
 
 inline bool SameDouble(double x, double y) { return std::memcmp(&x, &y, 8) == 0; }
 

@@ -38,25 +38,6 @@ std::uint64_t Seed() {
   return text != nullptr && *text != '\0' ? std::strtoull(text, nullptr, 0) : kDefaultSeed;
 }
 
-// A text as C would write it, shortened in the middle when it is very long.
-std::string Printable(const std::string& text) {
-  std::string shown;
-  for (unsigned char ch : text) {
-    if (ch >= 32 && ch < 127 && ch != '"' && ch != '\\') {
-      shown += static_cast<char>(ch);
-    } else {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\x%02X", ch);
-      shown += escape;
-    }
-  }
-  if (shown.size() > 160) {
-    shown = shown.substr(0, 70) + "...(" + std::to_string(text.size()) + " chars)..." +
-            shown.substr(shown.size() - 70);
-  }
-  return "\"" + shown + "\"";
-}
-
 std::string SwapSeparators(std::string text) {
   for (char& ch : text) {
     if (ch == '.') {

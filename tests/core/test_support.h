@@ -113,6 +113,25 @@ inline std::string DoubleBits(double x) {
   return text;
 }
 
+// A text as C would write it, shortened in the middle when it is very long.
+inline std::string Printable(const std::string& text) {
+  std::string shown;
+  for (unsigned char ch : text) {
+    if (ch >= 32 && ch < 127 && ch != '"' && ch != '\\') {
+      shown += static_cast<char>(ch);
+    } else {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02X", ch);
+      shown += escape;
+    }
+  }
+  if (shown.size() > 200) {
+    shown = shown.substr(0, 90) + "...(" + std::to_string(text.size()) + " bytes)..." +
+            shown.substr(shown.size() - 90);
+  }
+  return "\"" + shown + "\"";
+}
+
 // Sets DecimalSeparator for the scope of a test and puts the old one back.
 class SeparatorScope {
  public:
