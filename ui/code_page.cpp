@@ -42,9 +42,11 @@ std::string ToCodePage(const QString& text) {
   return bytes;
 }
 
+QChar FromCodePage(char byte) { return QChar(Decode(static_cast<unsigned char>(byte))); }
+
 QString FromCodePage(const std::string& text) {
   QString result;
   result.reserve(static_cast<qsizetype>(text.size()));
-  for (const char byte : text) result += QChar(Decode(static_cast<unsigned char>(byte)));
+  for (const char byte : text) result += FromCodePage(byte);
   return result;
 }

@@ -14,3 +14,4 @@ std::optional<char> ToCodePage(QChar ch);
 std::string ToCodePage(const QString& text);
 
 QString FromCodePage(const std::string& text);
+QChar FromCodePage(char byte);

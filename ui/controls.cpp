@@ -157,7 +157,7 @@ void TEdit::ProcessCharacter(char code) {
       if (!isReadOnly()) undo();
       return;
     default:
-      if (IsPrintable(code) && !isReadOnly()) insert(FromCodePage(std::string(1, code)));
+      if (IsPrintable(code) && !isReadOnly()) insert(QString(FromCodePage(code)));
       return;
   }
 }
@@ -175,7 +175,7 @@ void TEdit::inputMethodEvent(QInputMethodEvent* e) {
     const auto code = ToCodePage(ch);
     if (!code || IsControl(ch)) continue;
     const char key = Filter(*code);
-    if (key != 0 && IsPrintable(key)) kept += FromCodePage(std::string(1, key));
+    if (key != 0 && IsPrintable(key)) kept += FromCodePage(key);
   }
   QInputMethodEvent filtered(e->preeditString(), e->attributes());
   if (kept.isEmpty()) {
